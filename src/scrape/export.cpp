@@ -1,1 +1,133 @@
-// placeholder
+#include "scrape/export.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "http/request.h"
+#include "scrape/file_name.h"
+#include "scrape/phrases.h"
+#include "text/events.h"
+#include "text/files.h"
+#include "text/markers.h"
+
+namespace vellumara {
+namespace {
+
+struct Page {
+  Text text;
+  bool ok = false;
+};
+
+// FetchPage: the page at address as text. A transient failure (no connection,
+// time-out, 408, 429, 5xx) is tried again after a growing pause, or after the
+// server's Retry-After when that is short.
+Page FetchPage(const Text& address, const SiteSettings& settings) {
+  for (int attempt = 1;; ++attempt) {
+    HttpOutcome outcome;
+    Bytes body = HttpRequest(address, {}, {}, nullptr, nullptr, nullptr, nullptr, {}, nullptr, {},
+                             &outcome, settings.limits);
+    bool ok = outcome.error.empty() && outcome.status >= 200 && outcome.status < 300;
+    if (ok) return {BytesToText(body), true};
+    if (!outcome.transient || attempt >= settings.pageTries) return {};
+    int pauseMs = settings.firstRetryPauseMs << std::min(attempt - 1, 10);
+    if (outcome.retryAfterSeconds >= 0 && outcome.retryAfterSeconds <= settings.maxRetryAfterSeconds) {
+      pauseMs = std::max(pauseMs, outcome.retryAfterSeconds * 1000);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+  }
+}
+
+Text OutputDirectory(const SiteSettings& settings) {
+  return settings.outputDirectory.empty() ? RunDirectory() : settings.outputDirectory;
+}
+
+}  // namespace
+
+ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
+                        const SiteSettings& settings) {
+  const Phrases& p = ScrapePhrases();
+  ExportReport report;
+  // Each file holds its own book only.
+  EditClear(buffer);
+
+  Page book = FetchPage(address, settings);
+  if (!book.ok) {
+    SetStatus(p.bookPageFailed);
+    return report;
+  }
+  if (FindText(book.text, p.warning) != -1) {
+    SetStatus(p.badBook);
+    return report;
+  }
+  SetStatus(ConcatText(p.found1, name, p.found2));
+  PumpEvents();
+
+  Text area = TextBetween(book.text, p.areaStart, p.areaEnd);
+  Text cataloguePath = TextBetween(area, p.catalogueStart, p.catalogueEnd);
+  if (cataloguePath.empty()) {
+    SetStatus(ConcatText(p.catalogueMissing1, name, p.catalogueMissing2));
+    return report;
+  }
+  Page catalogue = FetchPage(ConcatText(settings.siteBase, cataloguePath), settings);
+  if (!catalogue.ok) {
+    SetStatus(p.catalogueFailed);
+    return report;
+  }
+  SetStatus(ConcatText(p.parsing1, name, p.parsing2));
+
+  // The added quote closes each title, so the title markers can cut on it.
+  TextList entries;
+  ExtractAllBetween(catalogue.text, p.entryStart, p.entryEnd, entries, {.suffix = Text("'")});
+  const int count = TextListCount(entries);
+  report.chapters = count;
+  if (count == 0) {
+    SetStatus(ConcatText(p.noChapters1, name, p.noChapters2));
+    return report;
+  }
+  std::optional<std::string> fileName = BookFileName(name);
+  if (!fileName) {
+    SetStatus(p.badFileName);
+    return report;
+  }
+
+  EditAppendText(buffer, ConcatText(name, "\r\n\r\n"));
+  ProgressShow(0, count);
+  for (int i = 1; i <= count; ++i) {
+    PumpEvents();
+    const Text& entry = TextListItem(entries, i);
+    Text chapterAddress = ConcatText(settings.siteBase, TextBetween(entry, "'", "'>"));
+    Text title = TextBetween(entry, "'>", "'");
+    SetStatus(ConcatText(p.working1, title, p.working2));
+    EditAppendText(buffer, ConcatText("\r\n\r\n", title, "\r\n\r\n"));
+
+    Page chapter = FetchPage(chapterAddress, settings);
+    int start = chapter.ok ? FindText(chapter.text, p.chapterStart) : -1;
+    bool marked = start != -1 &&
+                  FindText(chapter.text, p.chapterEnd, start + TextLength(p.chapterStart)) != -1;
+    if (marked) {
+      Text text = TextBetween(chapter.text, p.chapterStart, p.chapterEnd);
+      EditAppendText(buffer, ReplacePairs(text, {}, {}, {}, "&nbsp;", " ", "<br />", "\r\n",
+                                          "\r\n\r\n", "\r\n"));
+    } else {
+      ++report.failedChapters;
+      EditAppendText(buffer, p.chapterFailed);
+    }
+    ProgressShow(i, count);
+  }
+
+  report.path = ConcatText(OutputDirectory(settings), "/", *fileName);
+  report.written = WriteWholeFile(report.path, TextToBytes(EditGetText(buffer)));
+  ProgressShow(0, 0);
+  if (!report.written) {
+    SetStatus(ConcatText(p.writeFailed1, name, p.writeFailed2));
+  } else if (report.failedChapters == 0) {
+    SetStatus(ConcatText(p.done1, name, p.done2));
+  } else {
+    SetStatus(ConcatText(p.partlyDone1, name, p.partlyDone2,
+                         std::to_string(report.failedChapters), p.partlyDone3));
+  }
+  return report;
+}
+
+}  // namespace vellumara
