@@ -26,13 +26,13 @@ namespace vellumara {
 
 // The optional arguments of ExtractAllBetween, in their order.
 struct ExtractOptions {
-  std::optional<bool> matchCase;        // left out: case ignored
-  std::optional<int> maxLength;         // 0 / left out: no filter; else keep items shorter than this
-  std::optional<Text> prefix;           // put in front of every item
-  std::optional<Text> suffix;           // put after every item
-  std::optional<bool> keepStartMarker;  // start marker in front of every stored item
-  std::optional<bool> keepEndMarker;    // end marker after every stored item
-  std::optional<int> startPos;          // where the first search begins
+  std::optional<bool> matchCase{};        // left out: case ignored
+  std::optional<int> maxLength{};         // 0 / left out: no filter; else keep items shorter than this
+  std::optional<Text> prefix{};           // put in front of every item
+  std::optional<Text> suffix{};           // put after every item
+  std::optional<bool> keepStartMarker{};  // start marker in front of every stored item
+  std::optional<bool> keepEndMarker{};    // end marker after every stored item
+  std::optional<int> startPos{};          // where the first search begins
 };
 
 // ExtractAllBetween: empties `list`, then stores every trimmed text between a
