@@ -178,24 +178,31 @@ Text ReplaceSubtext(std::string_view text, std::string_view find,
 
   Text out;
   out.reserve(length);
-  out.append(text.substr(0, begin));
+  const bool fold = !caseSensitive;
+  const unsigned char firstFolded = FoldAscii(static_cast<unsigned char>(find[0]));
+  const unsigned char first = static_cast<unsigned char>(find[0]);
+  // Unmatched characters are copied in runs: [run, i) is still to be copied.
+  Size run = 0;
   Size i = begin;
   while (i < length && length - i >= m) {
-    if (MatchesAt(text, i, find, !caseSensitive)) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool candidate = fold ? FoldAscii(c) == firstFolded : c == first;
+    if (candidate && MatchesAt(text, i, find, fold)) {
+      out.append(text.substr(run, i - run));
       out.append(with);
       i += m;
+      run = i;
       if (limited && --left == 0) break;
       continue;
     }
     if (CharIsIncomplete(text, i)) {
-      i = length;  // the incomplete final character is dropped
+      out.append(text.substr(run, i - run));
+      run = length;  // the incomplete final character is dropped
       break;
     }
-    const Size n = CharLength(text, i);
-    out.append(text.substr(i, n));
-    i += n;
+    i += CharLength(text, i);
   }
-  if (i < length) out.append(text.substr(i));
+  out.append(text.substr(run));
   return out;
 }
 
