@@ -43,11 +43,16 @@ CurlLease CurlLease::Borrow(bool useCookieStore) {
   CurlLease lease;
   if (useCookieStore) {
     std::unique_lock<std::mutex> lock(pool.storeMutex);
-    if (!pool.storeHandle) pool.storeHandle.reset(curl_easy_init());
-    if (!pool.storeHandle) return lease;
-    // An empty file name switches the cookie engine on and reads nothing; the
-    // cookies live in this handle only, never on disk.
-    curl_easy_setopt(pool.storeHandle.get(), CURLOPT_COOKIEFILE, "");
+    if (!pool.storeHandle) {
+      pool.storeHandle.reset(curl_easy_init());
+      if (!pool.storeHandle) return lease;
+      // Handing the engine a cookie switches it on; this one has expired, so
+      // the store starts empty. The cookies live in this handle only, never
+      // on disk, and a reset keeps the engine and its cookies. (The usual
+      // empty cookie file name is lost, unfreed, by the reset.)
+      curl_easy_setopt(pool.storeHandle.get(), CURLOPT_COOKIELIST,
+                       "Set-Cookie: vellumara=; expires=Thu, 01 Jan 1970 00:00:01 GMT");
+    }
     lease.handle_ = pool.storeHandle.get();
     lease.storeLock_ = std::move(lock);
     return lease;

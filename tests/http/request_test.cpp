@@ -178,6 +178,10 @@ class HttpRequestTest : public ::testing::Test {
       res.status = 302;
       res.set_header("Location", "/loop");
     });
+    routes.Get("/to-ftp", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 302;
+      res.set_header("Location", "ftp://127.0.0.1:1/file");
+    });
     routes.Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
       res.status = std::stoi(req.matches[1]);
       if (res.status == 503) res.set_header("Retry-After", "7");
@@ -315,6 +319,14 @@ TEST_F(HttpRequestTest, MethodsAndBodies) {
     }
   }
 
+  // a body large enough that curl would first ask for "100 Continue" goes at once
+  const Text large(2 << 20, 'p');
+  // (not as a form: the server would refuse a form that long)
+  Text octets = "Content-Type: application/octet-stream";
+  EXPECT_EQ(HttpRequest(Url("/echo"), 1, large, nullptr, nullptr, &octets).size(), large.size());
+  EXPECT_EQ(server_->LastRequest().HeaderCount("Expect"), 0);
+  EXPECT_EQ(server_->LastRequest().body.size(), large.size());
+
   // a HEAD with a body still follows redirects, and ends without waiting for
   // a body that never comes
   HttpOutcome outcome;
@@ -418,6 +430,12 @@ TEST_F(HttpRequestTest, RedirectsFollowedUnlessTurnedOff) {
                   .empty());
   EXPECT_NE(outcome.error, "");
   EXPECT_EQ(server_->Requests().size(), 11u);
+
+  // only http and https are followed
+  EXPECT_TRUE(HttpRequest(Url("/to-ftp"), {}, {}, nullptr, nullptr, nullptr, nullptr, {}, nullptr,
+                          {}, &outcome)
+                  .empty());
+  EXPECT_NE(outcome.error, "");
 }
 
 TEST_F(HttpRequestTest, ErrorStatusBodiesComeBack) {
