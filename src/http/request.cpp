@@ -1,12 +1,11 @@
 #include "http/request.h"
 
 #include <curl/curl.h>
+#include <strings.h>
 
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <cstring>
-#include <strings.h>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -96,7 +95,10 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     received.body.clear();
     received.responseArrived = true;
     const std::size_t space = line.find(' ');
-    received.status = space == std::string_view::npos ? 0 : std::atoi(line.data() + space + 1);
+    received.status = 0;
+    if (space != std::string_view::npos) {
+      std::from_chars(line.data() + space + 1, line.data() + line.size(), received.status);
+    }
     received.hasLocation = false;
   } else if (line.size() > 9 && strncasecmp(line.data(), "location:", 9) == 0) {
     received.hasLocation = true;

@@ -57,8 +57,10 @@ class LoopbackServer {
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-  // Routes: where handlers are added, before Start. A HEAD request with a
-  // body has the body read (and recorded) before its GET handler runs.
+  // Routes: where handlers are added, before Start. The pre- and
+  // post-routing handlers are the recorder's own; leave them alone. A HEAD
+  // request with a body has the body read (and recorded) before its GET
+  // handler runs.
   [[nodiscard]] httplib::Server& Routes();
   // Start: binds 127.0.0.1 on a free port and returns once it accepts.
   // Connections are kept open between requests for idleSeconds.
