@@ -3,13 +3,15 @@
 // names the seed, the input number and every argument in hex.
 //
 //   FuzzRun run("FindText", 0x5eed0001, 200000);
-//   for (long i = 0; run.More(i); ++i) {
+//   long i = 0;
+//   for (; run.More(i); ++i) {
 //     Rng rng = run.InputRng(i);
 //     Text text = kTextPieces.Text(rng, 40);
 //     ...
-//     run.Expect(ok, i, "result inside the text", [&] { return Args({{"text", text}}); });
+//     run.Expect(ok, i, "result inside the text",
+//                [&] { return Args().Add("text", text).str(); });
 //   }
-//   run.Finish();   // prints and records the number of inputs
+//   run.Finish(i);   // prints and records the number of inputs
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,10 +32,10 @@ namespace vellumara::fuzz {
 
 // The sanitizer builds run the same inputs, only fewer of them.
 #if defined(__SANITIZE_ADDRESS__)
-inline constexpr int kSanitizerDivisor = 10;
+inline constexpr int kSanitizerDivisor = 4;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-inline constexpr int kSanitizerDivisor = 10;
+inline constexpr int kSanitizerDivisor = 4;
 #else
 inline constexpr int kSanitizerDivisor = 1;
 #endif
@@ -227,7 +229,7 @@ class Args {
 class FuzzRun {
  public:
   FuzzRun(std::string name, std::uint64_t seed, long inputs)
-      : name_(std::move(name)), seed_(seed), inputs_(Scaled(inputs)) {}
+      : name_(std::move(name)), seed_(seed), requested_(inputs), inputs_(Scaled(inputs)) {}
 
   // The input stream for input number i: the same on every run and machine.
   Rng InputRng(long i) const { return Rng(seed_ ^ (0x2545f4914f6cdd1dULL * (i + 1))); }
@@ -247,8 +249,9 @@ class FuzzRun {
   // Prints and records how many inputs ran.
   void Finish(long ran) const {
     std::cout << "[fuzz] " << name_ << ": " << ran << " inputs, seed 0x" << std::hex << seed_
-              << std::dec << (kSanitizerDivisor > 1 ? " (sanitizer build: reduced)" : "")
-              << "\n";
+              << std::dec;
+    if (inputs_ != requested_) std::cout << " (" << requested_ << " asked for, scaled)";
+    std::cout << "\n";
     ::testing::Test::RecordProperty("inputs", static_cast<int>(ran));
   }
 
@@ -270,6 +273,7 @@ class FuzzRun {
 
   std::string name_;
   std::uint64_t seed_;
+  long requested_;
   long inputs_;
   int faults_ = 0;
 };
