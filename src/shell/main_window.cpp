@@ -127,6 +127,7 @@ void StatusBar::SetPartText(int part, std::string_view text) {
   if (part < 0 || part >= PartCount()) return;
   parts_[part].bytes.assign(text);
   parts_[part].label->setText(DisplayText(text));
+  if (textObserver_) textObserver_(part, parts_[part].bytes);
 }
 
 Text StatusBar::PartText(int part) const {

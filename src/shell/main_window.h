@@ -82,6 +82,11 @@ class StatusBar : public QWidget {
   // PartFrame: the sunken frame that is the part itself; null out of range.
   [[nodiscard]] QWidget* PartFrame(int part) const;
   [[nodiscard]] QProgressBar* progressBar() const { return progress_; }
+  // SetTextObserver: observer sees every text given to a part, in order; it
+  // lets a caller follow messages that are replaced faster than they are read.
+  void SetTextObserver(std::function<void(int part, const Text& text)> observer) {
+    textObserver_ = std::move(observer);
+  }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -95,6 +100,7 @@ class StatusBar : public QWidget {
   };
   std::vector<Part> parts_;
   QProgressBar* progress_ = nullptr;
+  std::function<void(int, const Text&)> textObserver_;
 };
 
 class MainWindow : public QWidget {

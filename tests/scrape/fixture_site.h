@@ -8,16 +8,14 @@
 //   settings.siteBase = site.Base();
 #pragma once
 
-#include <httplib.h>
-
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "http/loopback_server.h"
 #include "text/codepage.h"
 
 namespace vellumara::testing {
@@ -25,12 +23,12 @@ namespace vellumara::testing {
 class FixtureSite {
  public:
   FixtureSite() {
-    server_.set_keep_alive_max_count(100000);
-    server_.Get("/cse/search", [this](const httplib::Request& req, httplib::Response& res) {
+    httplib::Server& routes = server_.Routes();
+    routes.Get("/cse/search", [this](const httplib::Request& req, httplib::Response& res) {
       Record(req);
       res.set_content(Page("search.html"), "text/html; charset=utf-8");
     });
-    server_.Get(R"(/book/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+    routes.Get(R"(/book/.*)", [this](const httplib::Request& req, httplib::Response& res) {
       int hits = Record(req);
       std::string file = req.path.substr(1);
       if (file.ends_with("/")) file += "index.html";
@@ -48,24 +46,15 @@ class FixtureSite {
       }
       res.set_content(Utf8ToGbk(page), "text/html; charset=gbk");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    server_.wait_until_ready();
+    server_.Start();
   }
-  ~FixtureSite() {
-    server_.stop();
-    thread_.join();
-  }
-  FixtureSite(const FixtureSite&) = delete;
-  FixtureSite& operator=(const FixtureSite&) = delete;
 
-  std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  std::string Base() const { return server_.Url(""); }
   // Targets requested so far, as they came on the wire (query still encoded).
   std::vector<std::string> Targets() {
     std::lock_guard lock(mutex_);
     return targets_;
   }
-  httplib::Server& Server() { return server_; }
 
  private:
   int Record(const httplib::Request& req) {
@@ -83,9 +72,7 @@ class FixtureSite {
     return page;
   }
 
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
+  test::LoopbackServer server_;
   std::mutex mutex_;
   std::vector<std::string> targets_;
   std::map<std::string, int> hits_;
