@@ -32,6 +32,8 @@ void RunWorker(const std::function<void()>& work) {
   worker.join();
 }
 
+using WindowOpsTest = WindowTest;
+
 // Byte texts that must come back exactly as given.
 struct BytesCase {
   const char* name;
@@ -53,7 +55,7 @@ std::vector<BytesCase> BytesCases() {
   };
 }
 
-TEST_F(WindowTest, CellsPartsAndBufferKeepTheirBytes) {
+TEST_F(WindowOpsTest, CellsPartsAndBufferKeepTheirBytes) {
   const int row = ListAppendRow(c_.超级列表框1);
   ASSERT_EQ(row, 0);
   for (const BytesCase& c : BytesCases()) {
@@ -72,7 +74,7 @@ TEST_F(WindowTest, CellsPartsAndBufferKeepTheirBytes) {
   }
 }
 
-TEST_F(WindowTest, CellsShowTheirTextInUnicode) {
+TEST_F(WindowOpsTest, CellsShowTheirTextInUnicode) {
   const int row = ListAppendRow(c_.超级列表框1);
   ListSetCell(c_.超级列表框1, row, 1, "\xd0\xa1\xcb\xb5");  // 小说
   ListSetCell(c_.超级列表框1, row, 2, "a\r\nb");
@@ -85,7 +87,7 @@ TEST_F(WindowTest, CellsShowTheirTextInUnicode) {
   EXPECT_EQ(ListCellText(c_.超级列表框1, row, 3), huge);
 }
 
-TEST_F(WindowTest, BufferAppendsTheBytesAsGiven) {
+TEST_F(WindowOpsTest, BufferAppendsTheBytesAsGiven) {
   EditAppendText(c_.编辑框2, "a");
   EditAppendText(c_.编辑框2, "\r\nb");
   EXPECT_EQ(EditGetText(c_.编辑框2), "a\r\nb");
@@ -96,7 +98,7 @@ TEST_F(WindowTest, BufferAppendsTheBytesAsGiven) {
   EXPECT_FALSE(window_->编辑框2->isVisible());
 }
 
-TEST_F(WindowTest, NameBoxGivesBackCodePage936) {
+TEST_F(WindowOpsTest, NameBoxGivesBackCodePage936) {
   // Typed through an input method, as Chinese is.
   QInputMethodEvent typed;
   typed.setCommitString(QString::fromUtf8("中文\xf0\x9f\x98\x80x"));  // 中文, an emoji, x
@@ -112,13 +114,13 @@ TEST_F(WindowTest, NameBoxGivesBackCodePage936) {
   EXPECT_EQ(EditGetText(c_.编辑框1), "");
 }
 
-TEST_F(WindowTest, NameBoxTakesLongText) {
+TEST_F(WindowOpsTest, NameBoxTakesLongText) {
   const Text longName(100000, 'n');
   EditAppendText(c_.编辑框1, longName);
   EXPECT_EQ(EditGetText(c_.编辑框1), longName);
 }
 
-TEST_F(WindowTest, RowsCountFromZeroAndMissingOnesAreEmpty) {
+TEST_F(WindowOpsTest, RowsCountFromZeroAndMissingOnesAreEmpty) {
   EXPECT_EQ(ListSelectedRow(c_.超级列表框1), -1);
   EXPECT_EQ(ListAppendRow(c_.超级列表框1), 0);
   EXPECT_EQ(ListAppendRow(c_.超级列表框1), 1);
@@ -142,7 +144,7 @@ TEST_F(WindowTest, RowsCountFromZeroAndMissingOnesAreEmpty) {
   EXPECT_EQ(ListAppendRow(c_.超级列表框1), 0);
 }
 
-TEST_F(WindowTest, DisabledButtonTakesNoClick) {
+TEST_F(WindowOpsTest, DisabledButtonTakesNoClick) {
   int clicks = 0;
   OnClicked(c_.按钮2, [&clicks] { ++clicks; });
   SetControlDisabled(c_.按钮2, true);
@@ -161,7 +163,7 @@ TEST_F(WindowTest, DisabledButtonTakesNoClick) {
 
 // --- from another thread ---------------------------------------------------
 
-TEST_F(WindowTest, WorkerCallsWaitAndKeepTheirOrder) {
+TEST_F(WindowOpsTest, WorkerCallsWaitAndKeepTheirOrder) {
   // These count on the window's thread what has been carried out so far.
   std::atomic<int> rowsAdded{0};
   std::atomic<int> nameChanges{0};
@@ -203,7 +205,7 @@ TEST_F(WindowTest, WorkerCallsWaitAndKeepTheirOrder) {
   EXPECT_FALSE(window_->按钮1->isEnabled());
 }
 
-TEST_F(WindowTest, WorkerIsServedWhileAHandlerPumpsEvents) {
+TEST_F(WindowOpsTest, WorkerIsServedWhileAHandlerPumpsEvents) {
   // As while a search runs: the window's thread is inside a click handler and
   // only PumpEvents lets the worker's calls through.
   std::atomic<bool> done{false};
@@ -252,7 +254,7 @@ void ExpectAllOpsInert(const MainControls& c, int& inert) {
 }
 constexpr int kInertReads = 7;
 
-TEST_F(WindowTest, ClosedWindowIgnoresEveryOperation) {
+TEST_F(WindowOpsTest, ClosedWindowIgnoresEveryOperation) {
   ListSetCell(c_.超级列表框1, ListAppendRow(c_.超级列表框1), 1, "kept");
   EditAppendText(c_.编辑框2, "book");
   window_->close();
@@ -268,7 +270,7 @@ TEST_F(WindowTest, ClosedWindowIgnoresEveryOperation) {
   EXPECT_EQ(inert, kInertReads);
 }
 
-TEST_F(WindowTest, StatusGoesToTheNewestOpenWindow) {
+TEST_F(WindowOpsTest, StatusGoesToTheNewestOpenWindow) {
   auto* second = new MainWindow;
   SetStatus("second");
   EXPECT_EQ(StatusPartText(second->controls().状态条1, 1), "second");
