@@ -3,10 +3,13 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -240,6 +243,56 @@ TEST_F(CommandsTest, ADoubleClickStartsOneExport) {
   int bookPages = 0;
   for (const std::string& t : site_.Targets()) bookPages += t == "/book/1.html";
   EXPECT_EQ(bookPages, 1);
+}
+
+TEST_F(CommandsTest, AnExportEndingDuringASearchLeavesSearchGrey) {
+  settings_.searchEndpoint = site_.Base() + "/slow/cse/search?q=";
+  Attach();
+  bool searchGreyAfterExport = false;
+  bool exportEnabledAgain = false;
+  // While the search waits for its reply, start an export (no row: it ends at
+  // once) and look at the buttons once it is over.
+  QTimer::singleShot(100, &window_, [this] { window_.按钮2->click(); });
+  QTimer::singleShot(400, &window_, [&] {
+    searchGreyAfterExport = !window_.按钮1->isEnabled();
+    exportEnabledAgain = window_.按钮2->isEnabled();
+  });
+  Search("x");
+  EXPECT_TRUE(searchGreyAfterExport);
+  EXPECT_TRUE(exportEnabledAgain);
+  EXPECT_EQ(Rows(), 4);
+  WaitUntilIdle();
+}
+
+TEST_F(CommandsTest, AFailedWriteIsReportedAndKeepsTheOldFile) {
+  Attach();
+  Search("x");
+  const fs::path file = out_ / "测试之书.txt";
+  std::ofstream(file, std::ios::binary) << "old book";
+
+  // The book is larger than the file size limit: the write fails half way.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 64;
+  struct sigaction ignore {}, previous{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Export(0);
+  setrlimit(RLIMIT_FSIZE, &old);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_EQ(statuses_.back(), G("书籍:测试之书的TXT文本无法写入程序目录"));
+  EXPECT_EQ(ReadFile(file), "old book");
+  EXPECT_EQ(Files().size(), 1u);
+
+  // a directory that is not there
+  settings_.outputDirectory = (out_ / "missing").string();
+  ExportReport report =
+      ExportBook(site_.Base() + "/book/1.html", G("测试之书"), window_.controls().编辑框2, settings_);
+  EXPECT_FALSE(report.written);
+  EXPECT_EQ(statuses_.back(), G("书籍:测试之书的TXT文本无法写入程序目录"));
 }
 
 TEST_F(CommandsTest, HostileBookNamesStayInTheOutputDirectory) {

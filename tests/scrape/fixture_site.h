@@ -8,11 +8,13 @@
 //   settings.siteBase = site.Base();
 #pragma once
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/loopback_server.h"
@@ -26,6 +28,12 @@ class FixtureSite {
     httplib::Server& routes = server_.Routes();
     routes.Get("/cse/search", [this](const httplib::Request& req, httplib::Response& res) {
       Record(req);
+      res.set_content(Page("search.html"), "text/html; charset=utf-8");
+    });
+    // A search service that takes its time, so something can happen meanwhile.
+    routes.Get("/slow/cse/search", [this](const httplib::Request& req, httplib::Response& res) {
+      Record(req);
+      std::this_thread::sleep_for(std::chrono::milliseconds(600));
       res.set_content(Page("search.html"), "text/html; charset=utf-8");
     });
     routes.Get(R"(/book/.*)", [this](const httplib::Request& req, httplib::Response& res) {
