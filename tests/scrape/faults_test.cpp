@@ -81,6 +81,7 @@ struct ChapterFault {
 std::string FaultName(const ::testing::TestParamInfo<ChapterFault>& info) {
   return info.param.name;
 }
+void PrintTo(const ChapterFault& fault, std::ostream* out) { *out << fault.name; }
 
 TEST_F(FaultsTest, AFaultFreeSiteGivesTheWholeBook) {
   PlantOldFile();
@@ -199,6 +200,8 @@ struct PageFault {
   Reply reply;
   const char* status;  // UTF-8
 };
+
+void PrintTo(const PageFault& fault, std::ostream* out) { *out << fault.name; }
 
 class PageFaults : public FaultsTest, public ::testing::WithParamInterface<PageFault> {};
 
