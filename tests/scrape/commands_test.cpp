@@ -1,7 +1,6 @@
 // The two commands end to end, through the real window (offscreen) and the
 // fixture site on 127.0.0.1.
 #include <QCoreApplication>
-#include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <sys/resource.h>
@@ -16,6 +15,7 @@
 
 #include "scrape/commands.h"
 #include "scrape/export.h"
+#include "probe_run.h"
 #include "scrape/fixture_site.h"
 #include "shell/main_window.h"
 #include "text/codepage.h"
@@ -312,25 +312,13 @@ TEST_F(CommandsTest, HostileBookNamesStayInTheOutputDirectory) {
 }
 
 TEST_F(CommandsTest, ClosingDuringAnExportEndsAtOnceAndLeavesNoFile) {
-  QProcess probe;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  probe.setProcessEnvironment(env);
-  probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  probe.start(VELLUMARA_EXPORT_CLOSE_PROBE,
-              {QString::fromStdString(settings_.searchEndpoint),
-               QString::fromStdString(settings_.siteBase), QString::fromStdString(out_.string())});
-  ASSERT_TRUE(probe.waitForStarted());
-  // A hang is a failure, not a stuck test.
-  const bool finished = probe.waitForFinished(30000);
-  if (!finished) {
-    probe.kill();
-    probe.waitForFinished();
-  }
-  ASSERT_TRUE(finished) << "the program did not end when its window was closed";
-  EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(probe.exitCode(), 0);
-  EXPECT_TRUE(probe.readAllStandardOutput().contains("closing during the export"));
+  test::ProbeRun run = test::RunProbe(
+      VELLUMARA_EXPORT_CLOSE_PROBE,
+      {QString::fromStdString(settings_.searchEndpoint), QString::fromStdString(settings_.siteBase),
+       QString::fromStdString(out_.string())});
+  ASSERT_TRUE(run.finished) << "the program did not end when its window was closed";
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.output.contains("closing during the export"));
   EXPECT_TRUE(Files().empty());
 }
 

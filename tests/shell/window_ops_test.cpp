@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QInputMethodEvent>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "probe_run.h"
 #include "shell/window_fixture.h"
 #include "text/events.h"
 
@@ -286,23 +285,11 @@ TEST_F(WindowOpsTest, StatusGoesToTheNewestOpenWindow) {
 class CloseWhileBusyTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CloseWhileBusyTest, EndsTheProgramWithStatusZero) {
-  QProcess probe;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  probe.setProcessEnvironment(env);
-  probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  probe.start(QStringLiteral(VELLUMARA_CLOSE_PROBE), {QString::fromLatin1(GetParam())});
-  ASSERT_TRUE(probe.waitForStarted());
-  // A hang is a failure, not a stuck test.
-  const bool finished = probe.waitForFinished(30000);
-  if (!finished) {
-    probe.kill();
-    probe.waitForFinished();
-  }
-  ASSERT_TRUE(finished) << "the program did not end after its window was closed";
-  EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(probe.exitCode(), 0);
-  EXPECT_TRUE(probe.readAllStandardOutput().contains("closing while the worker waits"));
+  test::ProbeRun run =
+      test::RunProbe(QStringLiteral(VELLUMARA_CLOSE_PROBE), {QString::fromLatin1(GetParam())});
+  ASSERT_TRUE(run.finished) << "the program did not end after its window was closed";
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.output.contains("closing while the worker waits"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Path, CloseWhileBusyTest, ::testing::Values("esc", "closebox"));
