@@ -250,16 +250,18 @@ TEST_F(FaultsTest, InvalidBytesInAChapterReachTheFileUnchanged) {
   EXPECT_TRUE(SameBytes(ReadWholeFile(BookFile()), book_.File()));
 }
 
-// A lead byte right before a marker must not swallow the marker's first byte:
-// no second byte lies below 0x40, so such a byte stands alone. Kept disabled
-// until the text scanning knows this; today the chapter text is lost, and the
-// catalogue entry takes the next entry's end marker, so that a chapter drops
-// out of the book without a word.
+// A lead byte right before a marker must not swallow the marker's first byte.
+// No second byte lies below 0x40, so such a byte is a broken character and
+// comes out as '?'. Kept disabled until the export mends such bytes: today the
+// chapter text is lost, and the catalogue entry runs on to the next entry's
+// end marker, so that a chapter drops out of the book without a word.
 TEST_F(FaultsTest, DISABLED_ALoneLeadByteBeforeAMarkerLosesNothing) {
-  book_.texts[1] += "\x81";
-  book_.cleaned[1] += "\x81";
-  book_.titles[1] += "\xb0";
-  book_.Publish(site_);
+  TestBook served = book_;
+  served.texts[1] += "\x81";
+  served.titles[1] += "\xb0";
+  served.Publish(site_);
+  book_.cleaned[1] += "?";
+  book_.titles[1] += "?";
 
   EXPECT_EQ(Export(), Done());
   EXPECT_TRUE(SameBytes(ReadWholeFile(BookFile()), book_.File()));
