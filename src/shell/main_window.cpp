@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <deque>
@@ -120,6 +121,10 @@ StatusBar::StatusBar(QWidget* parent, const std::vector<int>& widths) : QWidget(
     progress_->setTextVisible(true);
     progress_->hide();
     last->layout()->addWidget(progress_);
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setSingleShot(true);
+    progressTimer_->setInterval(kProgressInterval);
+    connect(progressTimer_, &QTimer::timeout, this, [this] { ApplyProgress(); });
   }
 }
 
@@ -137,12 +142,25 @@ Text StatusBar::PartText(int part) const {
 
 void StatusBar::ShowProgress(int done, int total) {
   if (progress_ == nullptr) return;
+  pendingDone_ = done;
+  pendingTotal_ = total;
   if (total < 1) {
+    progressTimer_->stop();
     progress_->hide();
     return;
   }
-  progress_->setRange(0, total);
-  progress_->setValue(std::clamp(done, 0, total));
+  // The bar repaints on every new value: during a fast export show the first
+  // value at once and then at most one value per interval, always the latest.
+  if (!progressTimer_->isActive()) {
+    ApplyProgress();
+    progressTimer_->start();
+  }
+}
+
+void StatusBar::ApplyProgress() {
+  if (pendingTotal_ < 1) return;
+  progress_->setRange(0, pendingTotal_);
+  progress_->setValue(std::clamp(pendingDone_, 0, pendingTotal_));
   progress_->show();
 }
 

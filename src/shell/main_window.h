@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QString>
 #include <QTreeWidget>
 #include <QWidget>
@@ -75,6 +76,7 @@ class StatusBar : public QWidget {
   // PartText: the bytes last given to the part; empty out of range.
   [[nodiscard]] Text PartText(int part) const;
   // ShowProgress: done out of total in the progress bar; total < 1 hides it.
+  // A burst of values is shown at most one per 50 ms, ending on the latest.
   void ShowProgress(int done, int total);
 
   // PartLabel: the label that shows the part's text; null out of range.
@@ -98,8 +100,15 @@ class StatusBar : public QWidget {
     QLabel* label = nullptr;
     Text bytes;
   };
+  void ApplyProgress();
+
+  // How often the progress bar may take a new value.
+  static constexpr int kProgressInterval = 50;  // milliseconds
   std::vector<Part> parts_;
   QProgressBar* progress_ = nullptr;
+  QTimer* progressTimer_ = nullptr;
+  int pendingDone_ = 0;
+  int pendingTotal_ = 0;
   std::function<void(int, const Text&)> textObserver_;
 };
 

@@ -173,9 +173,19 @@ void EditClear(Control* box) {
 }
 
 void ProgressShow(int done, int total) {
-  OnWindowThread([&] {
+  // Nothing waits on the progress bar, so another thread only posts the value;
+  // it still takes effect in order with that thread's other calls, which go
+  // through the same queue.
+  auto show = [done, total] {
     if (MainWindow* window = RegisteredMainWindow()) window->状态条1->ShowProgress(done, total);
-  });
+  };
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return;
+  if (QThread::currentThread() == app->thread()) {
+    show();
+  } else {
+    QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);
+  }
 }
 
 void OnClicked(Control* button, std::function<void()> handler) {

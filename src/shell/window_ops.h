@@ -63,7 +63,8 @@ void EditAppendText(Control* box, const Text& text);
 // EditClear: empties the box.
 void EditClear(Control* box);
 // ProgressShow: shows done out of total in the status bar's progress bar;
-// total < 1 hides the bar.
+// total < 1 hides the bar. The one operation another thread does not wait for:
+// it only posts the value, in order with that thread's other calls.
 void ProgressShow(int done, int total);
 // OnClicked: runs handler on the window's thread each time button is clicked.
 void OnClicked(Control* button, std::function<void()> handler);
