@@ -99,25 +99,28 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
     Text chapterAddress = ConcatText(settings.siteBase, TextBetween(entry, "'", "'>"));
     Text title = TextBetween(entry, "'>", "'");
     SetStatus(ConcatText(p.working1, title, p.working2));
-    EditAppendText(buffer, ConcatText("\r\n\r\n", title, "\r\n\r\n"));
 
+    // The header and the text go into the buffer in one call: each call waits
+    // for the window's thread, and the hidden buffer shows nothing in between.
     Page chapter = FetchPage(chapterAddress, settings);
     int start = chapter.ok ? FindText(chapter.text, p.chapterStart) : -1;
     bool marked = start != -1 &&
                   FindText(chapter.text, p.chapterEnd, start + TextLength(p.chapterStart)) != -1;
+    Text header = ConcatText("\r\n\r\n", title, "\r\n\r\n");
     if (marked) {
       Text text = TextBetween(chapter.text, p.chapterStart, p.chapterEnd);
-      EditAppendText(buffer, ReplacePairs(text, {}, {}, {}, "&nbsp;", " ", "<br />", "\r\n",
-                                          "\r\n\r\n", "\r\n"));
+      EditAppendText(buffer, ConcatText(header, ReplacePairs(text, {}, {}, {}, "&nbsp;", " ",
+                                                             "<br />", "\r\n", "\r\n\r\n", "\r\n")));
     } else {
       ++report.failedChapters;
-      EditAppendText(buffer, p.chapterFailed);
+      EditAppendText(buffer, ConcatText(header, p.chapterFailed));
     }
     ProgressShow(i, count);
   }
 
   report.path = ConcatText(OutputDirectory(settings), "/", *fileName);
-  report.written = WriteWholeFile(report.path, TextToBytes(EditGetText(buffer)));
+  // A whole book: write the buffer's text as it is, without another copy.
+  report.written = WriteWholeFile(report.path, std::string_view(EditGetText(buffer)));
   ProgressShow(0, 0);
   if (!report.written) {
     SetStatus(ConcatText(p.writeFailed1, name, p.writeFailed2));

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 #include <string>
 
 namespace vellumara {
@@ -87,7 +88,9 @@ const Text& RunDirectory() {
   return directory;
 }
 
-bool WriteWholeFile(std::string_view path, std::initializer_list<const Bytes*> data) {
+namespace {
+
+bool WriteParts(std::string_view path, const std::vector<std::string_view>& data) {
   if (path.empty() || path.find('\0') != std::string_view::npos) return false;
   const std::string target(path);
   const std::size_t slash = target.rfind('/');
@@ -110,8 +113,9 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<const Bytes*> d
   (void)fchmod(fd, mode);  // some file systems keep no modes; not a reason to fail
 
   bool ok = true;
-  for (const Bytes* part : data) {
-    if (part && !part->empty() && !WriteAll(fd, part->data(), part->size())) {
+  for (std::string_view part : data) {
+    if (!part.empty() &&
+        !WriteAll(fd, reinterpret_cast<const unsigned char*>(part.data()), part.size())) {
       ok = false;
       break;
     }
@@ -124,8 +128,22 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<const Bytes*> d
   return ok;
 }
 
+}  // namespace
+
+bool WriteWholeFile(std::string_view path, std::initializer_list<const Bytes*> data) {
+  std::vector<std::string_view> parts;
+  for (const Bytes* part : data) {
+    if (part != nullptr) parts.emplace_back(reinterpret_cast<const char*>(part->data()), part->size());
+  }
+  return WriteParts(path, parts);
+}
+
 bool WriteWholeFile(std::string_view path, const Bytes& data) {
   return WriteWholeFile(path, {&data});
+}
+
+bool WriteWholeFile(std::string_view path, std::string_view text) {
+  return WriteParts(path, {text});
 }
 
 void ExitProcessNow(int status) {

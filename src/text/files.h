@@ -24,6 +24,8 @@ namespace vellumara {
 // file behind. `path` is taken as the file system's own bytes.
 [[nodiscard]] bool WriteWholeFile(std::string_view path, std::initializer_list<const Bytes*> data);
 [[nodiscard]] bool WriteWholeFile(std::string_view path, const Bytes& data);
+// The same for a text's bytes, without first copying them into Bytes.
+[[nodiscard]] bool WriteWholeFile(std::string_view path, std::string_view text);
 
 // ExitProcessNow: ends the process with `status` at once, without running
 // destructors of other threads' objects. Waits for a WriteWholeFile in
