@@ -256,6 +256,7 @@ void Perform(Transfer& t) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, t.limits.connectTimeoutSeconds);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, t.limits.lowSpeedSeconds);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT, t.limits.totalSeconds);
   curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.limits.maxBodyBytes));
 
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);

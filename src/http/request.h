@@ -32,6 +32,7 @@ struct HttpOutcome {
 struct HttpLimits {
   long connectTimeoutSeconds = 30;
   long lowSpeedSeconds = 60;          // abort when under 1 byte/s for this long
+  long totalSeconds = 600;            // abort an exchange that lasts longer, however it trickles
   long maxRedirects = 10;
   long long maxBodyBytes = 64LL << 20;
 };
