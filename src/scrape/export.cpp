@@ -19,6 +19,30 @@ struct Page {
   bool ok = false;
 };
 
+// RepairBrokenCharacters: text with every lead byte that is followed by a byte
+// below 0x40, or by nothing, replaced by '?'. No second byte lies below 0x40,
+// and most markers begin with such bytes ('<', '\'', '"'): a stray lead byte
+// would otherwise pair with a marker's first byte and hide it from every
+// search. Anything that could be a character stays as it is.
+Text RepairBrokenCharacters(Text text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) continue;
+    auto second = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (second >= 0x40) {
+      ++i;
+    } else {
+      text[i] = '?';
+    }
+  }
+  return text;
+}
+
+// SitePath: whether path, cut from a page, names a page of the site itself: it
+// is put right after the site's address, so anything but "/..." could carry
+// the request to another host ("@other/", ".other.example/", "//other/").
+bool SitePath(std::string_view path) { return path.starts_with('/') && !path.starts_with("//"); }
+
 // FetchPage: the page at address as text. A transient failure (no connection,
 // time-out, 408, 429, 5xx) is tried again after a growing pause, or after the
 // server's Retry-After when that is short.
@@ -28,7 +52,7 @@ Page FetchPage(const Text& address, const SiteSettings& settings) {
     Bytes body = HttpRequest(address, {}, {}, nullptr, nullptr, nullptr, nullptr, {}, nullptr, {},
                              &outcome, settings.limits);
     bool ok = outcome.error.empty() && outcome.status >= 200 && outcome.status < 300;
-    if (ok) return {BytesToText(body), true};
+    if (ok) return {RepairBrokenCharacters(BytesToText(body)), true};
     if (!outcome.transient || attempt >= settings.pageTries) return {};
     int pauseMs = settings.firstRetryPauseMs << std::min(attempt - 1, 10);
     if (outcome.retryAfterSeconds >= 0 && outcome.retryAfterSeconds <= settings.maxRetryAfterSeconds) {
@@ -65,7 +89,7 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
 
   Text area = TextBetween(book.text, p.areaStart, p.areaEnd);
   Text cataloguePath = TextBetween(area, p.catalogueStart, p.catalogueEnd);
-  if (cataloguePath.empty()) {
+  if (!SitePath(cataloguePath)) {
     SetStatus(ConcatText(p.catalogueMissing1, name, p.catalogueMissing2));
     return report;
   }
@@ -96,13 +120,14 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
   for (int i = 1; i <= count; ++i) {
     PumpEvents();
     const Text& entry = TextListItem(entries, i);
-    Text chapterAddress = ConcatText(settings.siteBase, TextBetween(entry, "'", "'>"));
+    Text chapterPath = TextBetween(entry, "'", "'>");
     Text title = TextBetween(entry, "'>", "'");
     SetStatus(ConcatText(p.working1, title, p.working2));
 
     // The header and the text go into the buffer in one call: each call waits
     // for the window's thread, and the hidden buffer shows nothing in between.
-    Page chapter = FetchPage(chapterAddress, settings);
+    Page chapter;
+    if (SitePath(chapterPath)) chapter = FetchPage(ConcatText(settings.siteBase, chapterPath), settings);
     int start = chapter.ok ? FindText(chapter.text, p.chapterStart) : -1;
     bool marked = start != -1 &&
                   FindText(chapter.text, p.chapterEnd, start + TextLength(p.chapterStart)) != -1;

@@ -182,10 +182,10 @@ TEST_F(FaultsTest, SeveralFaultsInOneBookAreCountedTogether) {
   EXPECT_TRUE(SameBytes(ReadWholeFile(BookFile()), book_.File({2, 3, 5})));
 }
 
-// A reply that keeps trickling in never trips the stall limit, so only a limit
-// on the whole exchange can end it. Kept disabled until HttpLimits has one;
-// then it is set to 2 s here: settings_.limits.totalSeconds = 2.
-TEST_F(FaultsTest, DISABLED_AReplyThatTricklesForEverEnds) {
+// A reply that keeps trickling in never trips the stall limit, so only the
+// limit on the whole exchange ends it.
+TEST_F(FaultsTest, AReplyThatTricklesForEverEnds) {
+  settings_.limits.totalSeconds = 2;
   site_.Set(TestBook::ChapterPath(2), FaultySite::Drip());
   PlantOldFile();
   EXPECT_EQ(Export(), PartlyDone(1));
@@ -252,10 +252,8 @@ TEST_F(FaultsTest, InvalidBytesInAChapterReachTheFileUnchanged) {
 
 // A lead byte right before a marker must not swallow the marker's first byte.
 // No second byte lies below 0x40, so such a byte is a broken character and
-// comes out as '?'. Kept disabled until the export mends such bytes: today the
-// chapter text is lost, and the catalogue entry runs on to the next entry's
-// end marker, so that a chapter drops out of the book without a word.
-TEST_F(FaultsTest, DISABLED_ALoneLeadByteBeforeAMarkerLosesNothing) {
+// comes out as '?', and the catalogue entry and the chapter text both survive.
+TEST_F(FaultsTest, ALoneLeadByteBeforeAMarkerLosesNothing) {
   TestBook served = book_;
   served.texts[1] += "\x81";
   served.titles[1] += "\xb0";
