@@ -128,12 +128,14 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
     // for the window's thread, and the hidden buffer shows nothing in between.
     Page chapter;
     if (SitePath(chapterPath)) chapter = FetchPage(ConcatText(settings.siteBase, chapterPath), settings);
-    int start = chapter.ok ? FindText(chapter.text, p.chapterStart) : -1;
-    bool marked = start != -1 &&
-                  FindText(chapter.text, p.chapterEnd, start + TextLength(p.chapterStart)) != -1;
+    // Cut the chapter text out of the page; a page without both markers counts
+    // as a chapter that could not be had.
+    int from = chapter.ok ? FindText(chapter.text, p.chapterStart) : -1;
+    if (from != -1) from += TextLength(p.chapterStart);
+    int end = from == -1 ? -1 : FindText(chapter.text, p.chapterEnd, from);
     Text header = ConcatText("\r\n\r\n", title, "\r\n\r\n");
-    if (marked) {
-      Text text = TextBetween(chapter.text, p.chapterStart, p.chapterEnd);
+    if (end != -1) {
+      Text text = TextMid(chapter.text, from, end - from);
       EditAppendText(buffer, ConcatText(header, ReplacePairs(text, {}, {}, {}, "&nbsp;", " ",
                                                              "<br />", "\r\n", "\r\n\r\n", "\r\n")));
     } else {
