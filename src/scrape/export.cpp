@@ -117,6 +117,9 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
 
   EditAppendText(buffer, ConcatText(name, "\r\n\r\n"));
   ProgressShow(0, count);
+  // A site that stops answering would otherwise cost every remaining chapter
+  // its tries and time-outs: hours for a long book.
+  int failuresInARow = 0;
   for (int i = 1; i <= count; ++i) {
     PumpEvents();
     const Text& entry = TextListItem(entries, i);
@@ -127,7 +130,10 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
     // The header and the text go into the buffer in one call: each call waits
     // for the window's thread, and the hidden buffer shows nothing in between.
     Page chapter;
-    if (SitePath(chapterPath)) chapter = FetchPage(ConcatText(settings.siteBase, chapterPath), settings);
+    bool siteGone = failuresInARow >= settings.maxFailuresInARow;
+    if (SitePath(chapterPath) && !siteGone) {
+      chapter = FetchPage(ConcatText(settings.siteBase, chapterPath), settings);
+    }
     // Cut the chapter text out of the page; a page without both markers counts
     // as a chapter that could not be had.
     int from = chapter.ok ? FindText(chapter.text, p.chapterStart) : -1;
@@ -138,8 +144,10 @@ ExportReport ExportBook(const Text& address, const Text& name, Control* buffer,
       Text text = TextMid(chapter.text, from, end - from);
       EditAppendText(buffer, ConcatText(header, ReplacePairs(text, {}, {}, {}, "&nbsp;", " ",
                                                              "<br />", "\r\n", "\r\n\r\n", "\r\n")));
+      failuresInARow = 0;
     } else {
       ++report.failedChapters;
+      ++failuresInARow;
       EditAppendText(buffer, ConcatText(header, p.chapterFailed));
     }
     ProgressShow(i, count);

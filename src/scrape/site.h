@@ -32,6 +32,8 @@ struct SiteSettings {
   int pageTries = 3;           // tries in all for a page that fails transiently
   int firstRetryPauseMs = 1000;  // doubles with each further try
   int maxRetryAfterSeconds = 10; // a longer Retry-After is not waited for
+  int maxFailuresInARow = 10;    // after so many lost chapters in a row the site is
+                                 // taken as gone and the rest are not asked for
 };
 
 }  // namespace vellumara

@@ -232,6 +232,16 @@ TEST_F(CommandsTest, FailedChaptersLeaveAMarkedGapAndAreCounted) {
   EXPECT_EQ(missing, 1);  // a 404 is not worth a second try
 }
 
+TEST_F(CommandsTest, ASiteThatStopsAnsweringIsNotAskedForTheRest) {
+  settings_.maxFailuresInARow = 2;
+  Attach();
+  Search("x");
+  Export(3);  // chapter 2 is missing, chapter 3 has no text: the rest is not asked for
+  EXPECT_EQ(statuses_.back(), G("书籍:空格　之书已生成TXT文本在程序目录下,其中3章获取失败"));
+  for (const std::string& t : site_.Targets()) EXPECT_NE(t, "/book/4/once500.html");
+  EXPECT_TRUE(ReadFile(out_ / "空格　之书.txt").ends_with(G("第四章 重试\r\n\r\n（本章获取失败）")));
+}
+
 TEST_F(CommandsTest, ADoubleClickStartsOneExport) {
   Attach();
   Search("x");
